@@ -65,12 +65,14 @@ DisplayForm otherForm(DisplayForm form) {
   return form == DisplayForm::Window ? DisplayForm::FullScreen : DisplayForm::Window;
 }
 
-void flagAllLines() { pages->changed.fill(1); }
+void flagAllLines() {
+  pages->changed.fill(1);
+}
 
 // Copies the flagged lines of the shown page into the screen's surface, converting them.
 // Returns the first and last line copied (first > last when none was).
 std::pair<int, int> copyChangedLines() {
-  int first = ScreenHeight, last = -1;
+  int first = ScreenHeight, last = -1, copied = 0;
   if (!threadState.active && threadState.form == DisplayForm::FullScreen) return {first, last};
   const Surface target = platform->surface();
   if (target.pixels == nullptr) return {first, last};
@@ -82,8 +84,9 @@ std::pair<int, int> copyChangedLines() {
     pages->changed[y] = 0;
     first = std::min(first, y);
     last = y;
+    ++copied;
   }
-  copiedLineCount.fetch_add(last >= first ? last - first + 1 : 0, std::memory_order_relaxed);
+  copiedLineCount.fetch_add(static_cast<std::uint64_t>(copied), std::memory_order_relaxed);
   return {first, last};
 }
 
@@ -193,7 +196,9 @@ std::string programPath() {
   return length > 0 ? std::string(path, static_cast<std::size_t>(length)) : std::string();
 }
 
-void closeScreenAtExit() { closeScreen(); }
+void closeScreenAtExit() {
+  closeScreen();
+}
 
 }  // namespace
 
@@ -219,9 +224,9 @@ void openScreen(int width, int height, int depth, int pageCount, bool fullScreen
     title = windowTitleFor(programPath());
     titleKnown = true;
   }
-  platform = platformFactory ? platformFactory()
-                             : std::make_unique<HeadlessPlatform>(
-                                   std::make_shared<HeadlessPlatform::Probe>());
+  platform = platformFactory
+                 ? platformFactory()
+                 : std::make_unique<HeadlessPlatform>(std::make_shared<HeadlessPlatform::Probe>());
   passCount = 0;
   copiedLineCount = 0;
   longestWaitNanos = 0;
@@ -248,7 +253,9 @@ void openScreen(int width, int height, int depth, int pageCount, bool fullScreen
   }
 }
 
-bool screenReady() { return isOpen; }
+bool screenReady() {
+  return isOpen;
+}
 
 void closeScreen() {
   if (!isOpen) return;
@@ -261,22 +268,31 @@ void closeScreen() {
   if (const int signal = pendingSignal.load()) _exit(128 + signal);
 }
 
-void endProgram(int status) { std::exit(status); }
+void endProgram(int status) {
+  std::exit(status);
+}
 
-void lockDisplay() { displayLock.lockForProgram(); }
+void lockDisplay() {
+  displayLock.lockForProgram();
+}
 
 void unlockDisplay(int firstLine, int lastLine) {
   if (firstLine != NoLine && pages && pages->work == pages->shown) {
     firstLine = std::max(firstLine, 0);
     lastLine = std::min(lastLine, ScreenHeight - 1);
     if (firstLine <= lastLine)
-      std::memset(pages->changed.data() + firstLine, 1, static_cast<std::size_t>(lastLine - firstLine + 1));
+      std::memset(pages->changed.data() + firstLine, 1,
+                  static_cast<std::size_t>(lastLine - firstLine + 1));
   }
   displayLock.unlockForProgram();
 }
 
-std::uint16_t* workPage() { return pages->pixels.get() + pages->work * PagePixels; }
-const std::uint16_t* shownPage() { return pages->pixels.get() + pages->shown * PagePixels; }
+std::uint16_t* workPage() {
+  return pages->pixels.get() + pages->work * PagePixels;
+}
+const std::uint16_t* shownPage() {
+  return pages->pixels.get() + pages->shown * PagePixels;
+}
 
 bool lineChanged(int y) {
   lockDisplay();
