@@ -1,5 +1,6 @@
 #include "lister/lister.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <limits>
@@ -28,16 +29,22 @@ void drawGradientBar() {
 
 }  // namespace
 
-void* LabelTable::allocate(std::size_t bytes) { return ::operator new(bytes, std::nothrow); }
+void* LabelTable::allocate(std::size_t bytes) {
+  return ::operator new(bytes, std::nothrow);
+}
 
-void LabelTable::Free::operator()(char* p) const { ::operator delete(p); }
+void LabelTable::Free::operator()(char* p) const {
+  ::operator delete(p);
+}
 
 bool LabelTable::build(std::int32_t n, Allocate allocateBytes) {
   slots_.reset();
   stride_ = 0;
   if (n < 1) return true;
-  // A slot: the label's length, its characters, a space. Slot 0 is never used.
-  stride_ = static_cast<std::int64_t>(decimalText(n).size()) + 2;
+  // A slot: the label's length, its characters, a space. Slot 0 is never used. Labels
+  // have at least two characters ("01" to "09"), even when n itself has one digit.
+  const auto longest = std::max<std::int64_t>(2, static_cast<std::int64_t>(decimalText(n).size()));
+  stride_ = longest + 2;
   const auto bytes = static_cast<std::size_t>((std::int64_t{n} + 1) * stride_);
   slots_.reset(static_cast<char*>(allocateBytes(bytes)));
   if (!slots_) {
