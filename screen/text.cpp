@@ -1,17 +1,24 @@
 #include "screen/text.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 
 #include "screen/display.h"
 #include "screen/glyphs.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace screen {
 namespace {
 
 constexpr int GridLines = GridRows * CellHeight;  // pixel lines 0 to 591 hold the rows
 constexpr std::uint64_t UnknownCell = ~std::uint64_t{0};
+// The bytes 7, 8, 9, 10 and 13, which act instead of being drawn, as bits.
+constexpr std::uint32_t ControlBytes = 1 << 7 | 1 << 8 | 1 << 9 | 1 << 10 | 1 << 13;
 
 // Eight 5-6-5 pixels, one glyph row of a cell, as one 16-byte vector.
 using PixelRow = std::uint16_t __attribute__((vector_size(16)));
@@ -21,8 +28,7 @@ struct RowMaskTable {
   alignas(16) std::uint16_t masks[256][GlyphWidth];
   constexpr RowMaskTable() : masks() {
     for (int bits = 0; bits < 256; ++bits)
-      for (int x = 0; x < GlyphWidth; ++x)
-        masks[bits][x] = (bits & (0x80 >> x)) ? 0xFFFF : 0;
+      for (int x = 0; x < GlyphWidth; ++x) masks[bits][x] = (bits & (0x80 >> x)) ? 0xFFFF : 0;
   }
 };
 constexpr RowMaskTable RowMasks;
@@ -72,14 +78,34 @@ class Output {
   int lastLine_ = -1;
 };
 
+// A bit for each of the 16 pixel rows in which two glyphs differ.
+std::uint32_t differingRows(const std::uint8_t* a, const std::uint8_t* b) {
+#if defined(__SSE2__)
+  const __m128i rowsA = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a));
+  const __m128i rowsB = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b));
+  return ~static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(rowsA, rowsB))) & 0xFFFF;
+#else
+  std::uint32_t rows = 0;
+  for (int y = 0; y < CellHeight; ++y) rows |= static_cast<std::uint32_t>(a[y] != b[y]) << y;
+  return rows;
+#endif
+}
+
+// Paints glyph in its colours over the cell, which shows `shown`. When the colours stay
+// the same only the pixel rows whose glyph bits differ are written: the others already
+// hold the right pixels, and every row skipped is a cache line the page is spared.
 void paintCell(std::uint16_t* page, int row, int column, std::uint8_t glyph,
-               std::uint16_t foreground, std::uint16_t background) {
+               std::uint16_t foreground, std::uint16_t background, std::uint64_t shown) {
   const PixelRow back = PixelRow{} + background;
   const PixelRow diff = PixelRow{} + static_cast<std::uint16_t>(foreground ^ background);
   std::uint16_t* target = page + row * CellHeight * ScreenWidth + column * CellWidth;
-  for (int y = 0; y < CellHeight; ++y) {
+  const std::uint8_t* bits = Glyphs[glyph];
+  const bool sameColours = shown >> 8 == cellKey(glyph, foreground, background) >> 8;
+  for (std::uint32_t rows = sameColours ? differingRows(bits, Glyphs[shown & 0xFF]) : 0xFFFF;
+       rows != 0; rows &= rows - 1) {
+    const int y = std::countr_zero(rows);
     PixelRow mask;
-    std::memcpy(&mask, RowMasks.masks[Glyphs[glyph][y]], sizeof mask);
+    std::memcpy(&mask, RowMasks.masks[bits[y]], sizeof mask);
     const PixelRow pixels = back ^ (mask & diff);
     std::memcpy(target + y * ScreenWidth, &pixels, sizeof pixels);
   }
@@ -110,10 +136,10 @@ void drawCharacter(Output& out, std::uint8_t glyph) {
   const std::uint64_t key = cellKey(glyph, state.foreground, state.background);
   std::uint64_t& shown = state.shows[state.row][state.column];
   if (shown != key) {
-    shown = key;
     const int top = state.row * CellHeight;
     paintCell(out.write(top, top + CellHeight - 1), state.row, state.column, glyph,
-              state.foreground, state.background);
+              state.foreground, state.background, shown);
+    shown = key;
   }
   if (++state.column == GridColumns) {
     state.column = 0;
@@ -170,6 +196,60 @@ void output(std::string_view bytes) {
   }
 }
 
+// Whether the text can be drawn by drawInRow: characters only, all on the cursor's row.
+bool fitsInRow(std::string_view text) {
+  if (state.pendingWrap || text.size() > static_cast<std::size_t>(GridColumns - state.column))
+    return false;
+  for (const char byte : text) {
+    const auto b = static_cast<std::uint8_t>(byte);
+    if (b < 14 && ((ControlBytes >> b) & 1) != 0) return false;
+  }
+  return true;
+}
+
+// The common case of output, the labels of the listing among them: characters that end
+// on the cursor's row. Only the cells that change are painted, under one lock.
+void drawInRow(std::string_view text) {
+  std::uint16_t* page = nullptr;
+  std::uint64_t* shows = state.shows[state.row];
+  const std::uint64_t colours = cellKey(0, state.foreground, state.background);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto glyph = static_cast<std::uint8_t>(text[i]);
+    const std::uint64_t key = colours | glyph;
+    const int column = state.column + static_cast<int>(i);
+    if (shows[column] == key) continue;
+    if (page == nullptr) {
+      lockDisplay();
+      page = workPage();
+    }
+    paintCell(page, state.row, column, glyph, state.foreground, state.background, shows[column]);
+    shows[column] = key;
+  }
+  if (page != nullptr)
+    unlockDisplay(state.row * CellHeight, state.row * CellHeight + CellHeight - 1);
+  state.column += static_cast<int>(text.size());
+  if (state.column == GridColumns) {
+    if (state.row == GridRows - 1) {
+      state.pendingWrap = true;  // the last cell of the grid: its line advance waits
+      state.column = GridColumns - 1;
+    } else {
+      state.column = 0;
+      ++state.row;
+    }
+  }
+}
+
+// A line end: 13 then 10. Above the last row and with no wrap pending, it only moves the
+// cursor; otherwise the full rules apply (a scroll, or a pending wrap settled first).
+void lineEnd() {
+  if (!state.pendingWrap && state.row < GridRows - 1) {
+    state.column = 0;
+    ++state.row;
+  } else {
+    output("\r\n");
+  }
+}
+
 }  // namespace
 
 void resetTextState() {
@@ -215,13 +295,21 @@ void printText(std::string_view text, bool newLine) {
     if (newLine) std::fwrite("\r\n", 1, 2, stdout);
     return;
   }
-  output(text);
-  if (newLine) output("\r\n");
+  if (fitsInRow(text)) {
+    drawInRow(text);
+  } else {
+    output(text);
+  }
+  if (newLine) lineEnd();
 }
 
-CellPosition cursorPosition() { return CellPosition{state.row + 1, state.column + 1}; }
+CellPosition cursorPosition() {
+  return CellPosition{state.row + 1, state.column + 1};
+}
 
-CellPosition gridSize() { return CellPosition{GridRows, GridColumns}; }
+CellPosition gridSize() {
+  return CellPosition{GridRows, GridColumns};
+}
 
 void settlePendingWrap() {
   if (!state.pendingWrap) return;
