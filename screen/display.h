@@ -33,6 +33,8 @@ void closeScreen();
 // The display lock, taken by every drawing operation of the program's thread around its
 // writes into the work page. unlockDisplay flags pixel lines firstLine..lastLine as
 // changed (when the work page is the shown page) and releases the lock; NoLine names none.
+// Only one thread, the one that draws, may take it this way: the lock is built for that
+// thread and the display thread alone (see display_lock.h).
 void lockDisplay();
 void unlockDisplay(int firstLine = NoLine, int lastLine = NoLine);
 
