@@ -7,6 +7,7 @@
 #include <SDL.h>
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 #include "screen/display.h"
@@ -18,6 +19,17 @@ namespace screen {
 namespace {
 
 constexpr int MaxCodesPerEvent = 8;
+
+// SDL's video drivers that reach a screen, in SDL's order of preference, comma-separated.
+std::string screenDrivers() {
+  std::string list;
+  for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+    const std::string name = SDL_GetVideoDriver(i);
+    if (name == "offscreen" || name == "dummy" || name == "evdev") continue;
+    list += (list.empty() ? "" : ",") + name;
+  }
+  return list;
+}
 
 class SdlPlatform final : public Platform {
  public:
@@ -83,6 +95,9 @@ bool SdlPlatform::start(const std::string& title) {
   // starts. Before that, SDL reports the setting it found, which stop() brings back.
   SDL_SetHintWithPriority(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0", SDL_HINT_OVERRIDE);
   saverWasEnabled_ = SDL_IsScreenSaverEnabled() == SDL_TRUE;
+  // Only a driver that shows a picture to a person will do; SDL would otherwise fall back
+  // to drawing into memory. A driver named in SDL's own environment variable still wins.
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, screenDrivers().c_str());
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
   videoStarted_ = true;
   SDL_DisableScreenSaver();
@@ -170,6 +185,9 @@ void SdlPlatform::closeForm() {
     SDL_SetWindowFullscreen(window_, 0);
   }
   SDL_DestroyWindow(window_);
+  // Keys held as the window goes are released where no window sees it; SDL would take
+  // the next press of them (the next Alt+Enter) for a repeat.
+  SDL_ResetKeyboard();
   window_ = nullptr;
   windowId_ = 0;
   target_ = nullptr;
