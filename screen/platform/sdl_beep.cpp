@@ -36,7 +36,7 @@ SdlBeeper::~SdlBeeper() {
     stopping_ = true;
   }
   wake_.notify_one();
-  if (player_.joinable()) player_.join();
+  if (player_ != nullptr) SDL_WaitThread(player_, nullptr);
   if (device_ != 0) SDL_CloseAudioDevice(device_);
   if (audioStarted_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
@@ -44,8 +44,9 @@ SdlBeeper::~SdlBeeper() {
 void SdlBeeper::beep() {
   {
     const std::lock_guard lock(mutex_);
+    if (player_ == nullptr) player_ = SDL_CreateThread(&SdlBeeper::run, "beep", this);
+    if (player_ == nullptr) return;  // no thread, no beep
     pending_ = true;
-    if (!player_.joinable()) player_ = std::thread(&SdlBeeper::run, this);
   }
   wake_.notify_one();
 }
@@ -68,9 +69,14 @@ bool SdlBeeper::openDevice() {
   return true;
 }
 
+int SdlBeeper::run(void* beeper) {
+  static_cast<SdlBeeper*>(beeper)->play();
+  return 0;
+}
+
 // The player thread: opens the device, then sounds each beep asked for until the beeper
 // goes away. Without a device it still takes the requests, silently.
-void SdlBeeper::run() {
+void SdlBeeper::play() {
   openDevice();
   std::unique_lock lock(mutex_);
   for (;;) {

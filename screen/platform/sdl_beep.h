@@ -4,8 +4,9 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
-#include <thread>
 #include <vector>
+
+struct SDL_Thread;
 
 namespace screen {
 
@@ -25,16 +26,17 @@ class SdlBeeper {
   void beep();
 
  private:
-  void run();
+  static int run(void* beeper);
+  void play();
   bool openDevice();
 
   // Opening an audio device can take a while (a sound server to reach), so the first beep
   // starts a thread that opens it and then sounds every beep asked for.
   std::mutex mutex_;
   std::condition_variable wake_;
-  std::thread player_;
-  bool pending_ = false;   // a beep was asked for and has not started yet
-  bool stopping_ = false;  // the beeper is going away
+  SDL_Thread* player_ = nullptr;  // an SDL thread, so that SDL frees its per-thread state
+  bool pending_ = false;          // a beep was asked for and has not started yet
+  bool stopping_ = false;         // the beeper is going away
 
   // Used by the player thread only, and by the destructor once it has ended.
   bool audioStarted_ = false;  // SDL's audio subsystem was started for the beep
