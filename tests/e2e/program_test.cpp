@@ -54,7 +54,7 @@ std::optional<WindowInfo> ProgramTest::waitForWindow(
   waitUntil(
       [&] {
         window = server->findWindow(ProgramTitle);
-        return window && (!matches || matches(*window));
+        return (window && (!matches || matches(*window))) || programEnded();
       },
       timeout);
   if (window && matches && !matches(*window)) return std::nullopt;
@@ -69,13 +69,25 @@ support::CellGrid ProgramTest::cells(int left, int top) {
 std::optional<support::CellGrid> ProgramTest::waitForFrame(int left, int top, int depth,
                                                            Milliseconds timeout) {
   std::optional<support::CellGrid> grid;
-  const bool shown = waitUntil(
+  waitUntil(
       [&] {
         grid = cells(left, top);
-        return showsFrame(*grid, depth);
+        return showsFrame(*grid, depth) || programEnded();
       },
       timeout);
-  return shown ? grid : std::nullopt;
+  if (!showsFrame(*grid, depth)) return std::nullopt;
+  return grid;
+}
+
+bool ProgramTest::programEnded() {
+  if (!program || program->running()) return false;
+  if (!endReported_) {
+    ADD_FAILURE() << "the program ended early with status "
+                  << program->waitForExit(Milliseconds(0)).value_or(-1) << "; its standard error:\n"
+                  << program->errors();
+    endReported_ = true;
+  }
+  return true;
 }
 
 std::optional<int> ProgramTest::terminateProgram(Milliseconds timeout) {

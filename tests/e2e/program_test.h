@@ -55,8 +55,15 @@ class ProgramTest : public ::testing::Test {
   // Ends the program with SIGTERM and returns its status; nothing when it does not end.
   std::optional<int> terminateProgram(Milliseconds timeout = WaitTimeout);
 
+  // Whether the program has ended; the first time it is found ended, that fails the test
+  // with its status and standard error, since every wait expects it to be running.
+  bool programEnded();
+
   std::unique_ptr<XServer> server;
   std::optional<Process> program;
+
+ private:
+  bool endReported_ = false;
 };
 
 }  // namespace e2e
