@@ -153,7 +153,7 @@ char32_t ownCharacter(const KeyRow* row) {
     default:
       break;
   }
-  // The keypad's digits are not asked about: the key gives a code in its navigation role.
+  // Keypad digit keys count as having none: they give a code only in their navigation role.
   return row->key >= ' ' && row->key < 0x7F ? static_cast<char32_t>(row->key) : 0;
 }
 
@@ -171,7 +171,7 @@ char32_t nextCharacter(const char* text, std::size_t size, std::size_t& i) {
   const unsigned char lead = byte(i++);
   if (lead < 0x80) return lead;
   int more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
-  if (more < 0 || lead > 0xF4) return 0xFFFD;
+  if (more < 0 || lead < 0xC2 || lead > 0xF4) return 0xFFFD;  // C0, C1: overlong
   char32_t c = lead & (0x3F >> more);
   for (; more > 0; --more) {
     if (i >= size || (byte(i) & 0xC0) != 0x80) return 0xFFFD;

@@ -89,7 +89,8 @@ TEST_F(KeyPress, CharactersCodePage437LacksGiveNoKey) {
   EXPECT_EQ(press('e', KMOD_MODE, "€"), Codes{});
   EXPECT_EQ(press('e', KMOD_LCTRL | KMOD_LALT, "€"), Codes{});  // AltGr as Ctrl+Alt
   EXPECT_EQ(press('s', KMOD_NONE, "ś"), Codes{});
-  EXPECT_EQ(press('a', KMOD_NONE, "\xFF"), Codes{});  // not UTF-8
+  EXPECT_EQ(press('a', KMOD_NONE, "\xFF"), Codes{});               // not UTF-8
+  EXPECT_EQ(press(SDLK_UNKNOWN, KMOD_NONE, "\xC1\xA1"), Codes{});  // "a", overlong
 }
 
 TEST_F(KeyPress, EveryCharacterOfAComposedTextArrives) {
