@@ -138,7 +138,19 @@ bool SdlPlatform::openWindow() {
   topOffset_ = 0;
   window_ = SDL_CreateWindow(title_.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                              ScreenWidth, ScreenHeight, SDL_WINDOW_SHOWN);
-  return window_ != nullptr;
+  if (window_ == nullptr) return false;
+  // SDL centres the inner area; with a window manager's frame around it, the frame is
+  // what stands centred on the desktop.
+  int top = 0, left = 0, bottom = 0, right = 0;
+  SDL_Rect desktop{};
+  if (SDL_GetWindowBordersSize(window_, &top, &left, &bottom, &right) == 0 &&
+      top + left + bottom + right > 0 &&
+      SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(window_), &desktop) == 0) {
+    SDL_SetWindowPosition(window_,
+                          desktop.x + (desktop.w - (left + ScreenWidth + right)) / 2 + left,
+                          desktop.y + (desktop.h - (top + ScreenHeight + bottom)) / 2 + top);
+  }
+  return true;
 }
 
 bool SdlPlatform::openFullScreen() {

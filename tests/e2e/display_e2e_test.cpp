@@ -61,6 +61,11 @@ TEST_P(ScreenForms, PictureStandsWhereTheFormPutsIt) {
     EXPECT_EQ(window->height, 600);
     EXPECT_TRUE(window->fixedSize);
   }
+  // Over the picture the pointer is the standard arrow.
+  ASSERT_TRUE(server->xdotool(
+      {"mousemove", std::to_string(screen.left + 400), std::to_string(screen.top + 300)}));
+  EXPECT_TRUE(waitUntil([&] { return server->pointerShape() == "left_ptr"; }))
+      << "pointer: " << server->pointerShape();
   EXPECT_EQ(grid->at(2, 1).foreground, shown565(lister::BannerForeground, screen.depth));
   EXPECT_EQ(grid->at(3, 1).background, shown565(barColour(1), screen.depth));
   EXPECT_EQ(grid->at(4, 63).foreground, shown565(lister::White, screen.depth));

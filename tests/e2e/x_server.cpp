@@ -2,6 +2,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xfixes.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -183,6 +184,14 @@ void XServer::requestClose(unsigned long window) {
   event.xclient.data.l[1] = CurrentTime;
   XSendEvent(display, window, False, NoEventMask, &event);
   XFlush(display);
+}
+
+std::string XServer::pointerShape() {
+  XFixesCursorImage* image = XFixesGetCursorImage(connection_->display);
+  if (image == nullptr) return {};
+  std::string name = image->name != nullptr ? image->name : "";
+  XFree(image);
+  return name;
 }
 
 bool XServer::xdotool(const std::vector<std::string>& arguments) {

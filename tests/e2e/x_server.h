@@ -60,6 +60,10 @@ class XServer {
   // Sends the window the close request its close button would (WM_DELETE_WINDOW).
   void requestClose(unsigned long window);
 
+  // The name of the pointer's current shape ("left_ptr" for the standard arrow); empty
+  // for an unnamed or hidden one.
+  std::string pointerShape();
+
   // Runs xdotool on this server; true when it succeeded. Keys go to the focused window.
   bool xdotool(const std::vector<std::string>& arguments);
   // Key names as xdotool knows them: "Return", "alt+Return", "space".
