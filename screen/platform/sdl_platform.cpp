@@ -91,8 +91,9 @@ bool SdlPlatform::start(const std::string& title) {
   SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_OVERRIDE);
   // A close request is a key for the program, not a reason to quit.
   SDL_SetHintWithPriority(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0", SDL_HINT_OVERRIDE);
-  // The screen saver stays off while the display is open: SDL switches it off as video
-  // starts. Before that, SDL reports the setting it found, which stop() brings back.
+  // The screen saver stays off while the display is open: SDL suspends it as video
+  // starts. Asked before that, SDL reports it as the desktop has it (SDL has not held it
+  // back); stop() lifts the suspension again, which leaves the desktop's own setting.
   SDL_SetHintWithPriority(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0", SDL_HINT_OVERRIDE);
   saverWasEnabled_ = SDL_IsScreenSaverEnabled() == SDL_TRUE;
   // Only a driver that shows a picture to a person will do; SDL would otherwise fall back
