@@ -7,10 +7,12 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <future>
+#include <mutex>
 #include <thread>
 
 #include "screen/display_lock.h"
@@ -50,6 +52,8 @@ DisplayLock displayLock;
 DisplayThreadState threadState;
 std::thread displayThread;
 std::atomic<bool> running{false};
+std::mutex wakeMutex;  // with `wake`, ends the display thread's pause when it must stop
+std::condition_variable wake;
 std::atomic<bool> threadAlive{false};
 std::atomic<int> pendingSignal{0};
 bool isOpen = false;
@@ -171,7 +175,9 @@ void displayMain(DisplayForm requested, std::promise<bool>* started) {
   while (running.load(std::memory_order_acquire)) {
     if (const int signal = pendingSignal.load()) endBySignal(signal);
     refreshPass();
-    std::this_thread::sleep_for(PassPause);
+    // The pause ends early when the display closes, so that closing waits for no pause.
+    std::unique_lock wakeLock(wakeMutex);
+    wake.wait_for(wakeLock, PassPause, [] { return !running.load(std::memory_order_acquire); });
   }
   platform->closeForm();
   platform->stop();
@@ -259,7 +265,17 @@ bool screenReady() {
 
 void closeScreen() {
   if (!isOpen) return;
-  running.store(false, std::memory_order_release);
+  if (std::this_thread::get_id() == displayThread.get_id()) {
+    // The process is ending from the display thread itself: the window system library
+    // does that when the connection to the display is lost. Nothing can be taken down
+    // any more, and the thread cannot wait for itself: end at once.
+    _exit(1);
+  }
+  {
+    std::lock_guard wakeLock(wakeMutex);
+    running.store(false, std::memory_order_release);
+  }
+  wake.notify_one();
   displayThread.join();
   threadAlive = false;
   isOpen = false;

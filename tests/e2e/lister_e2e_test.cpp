@@ -333,3 +333,20 @@ TEST_F(ListerRun, CloseButtonIsIgnoredAtThePromptAndEndsTheFinalWait) {
 
 }  // namespace
 }  // namespace e2e
+
+namespace e2e {
+namespace {
+
+// The display going away (the X server ends) during the listing ends the program at once,
+// with a failure status and no abort.
+TEST_F(ListerRun, LosingTheDisplayEndsTheRunCleanly) {
+  ASSERT_TRUE(startAtPrompt());
+  ASSERT_TRUE(enterCount("49"));
+  ASSERT_TRUE(waitForListing());
+  server.reset();
+  EXPECT_EQ(program->waitForExit(5000ms), 1);
+  EXPECT_EQ(program->errors().find("terminate"), std::string::npos) << program->errors();
+}
+
+}  // namespace
+}  // namespace e2e
