@@ -121,9 +121,17 @@ bool SdlPlatform::openForm(DisplayForm form) {
   closeForm();
   form_ = form;
   const bool opened = form == DisplayForm::Window ? openWindow() : openFullScreen();
-  if (!opened) {
-    if (window_ != nullptr) SDL_DestroyWindow(window_);
+  // A window whose surface SDL cannot give (a screen layout it has no framebuffer for)
+  // would stay blank: the form fails instead.
+  if (!opened || !prepareSurface()) {
+    if (window_ != nullptr) {
+      unlockSurface();
+      SDL_SetWindowFullscreen(window_, 0);
+      SDL_DestroyWindow(window_);
+      SDL_ResetKeyboard();
+    }
     window_ = nullptr;
+    target_ = nullptr;
     return false;
   }
   windowId_ = SDL_GetWindowID(window_);
@@ -176,13 +184,9 @@ bool SdlPlatform::openFullScreen() {
   SDL_ShowWindow(window_);
   // Showing switches the mode; make sure it is the one asked for.
   SDL_DisplayMode current{};
-  if (SDL_GetCurrentDisplayMode(SDL_GetWindowDisplayIndex(window_), &current) != 0 ||
-      current.w != mode->w || current.h != mode->h ||
-      (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) == 0) {
-    SDL_SetWindowFullscreen(window_, 0);
-    return false;
-  }
-  return true;
+  return SDL_GetCurrentDisplayMode(SDL_GetWindowDisplayIndex(window_), &current) == 0 &&
+         current.w == mode->w && current.h == mode->h &&
+         (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) != 0;
 }
 
 void SdlPlatform::closeForm() {

@@ -151,6 +151,18 @@ TEST(NoDisplay, WritesTheMessageAndEndsWithStatusZero) {
   EXPECT_EQ(program->output(), "Error setting video mode!\r\n");
 }
 
+// A screen SDL has no window surface for (8-bit palette, 10 bits a component) cannot show
+// the picture in either form: the same message, status 0, and no window left behind.
+TEST_F(ProgramTest, ScreenWithoutAUsableSurfaceGivesTheMessage) {
+  for (const char* spec : {"800x600x8", "800x600x30"}) {
+    ASSERT_TRUE(startServer(spec));
+    ASSERT_TRUE(startProgram());
+    EXPECT_EQ(program->waitForExit(WaitTimeout), 0) << spec;
+    EXPECT_EQ(program->output(), "Error setting video mode!\r\n") << spec;
+    EXPECT_FALSE(server->findWindow(ProgramTitle)) << spec;
+  }
+}
+
 // Alt+Enter switches between full screen and window, again and again, each time with the
 // whole picture and with what was typed so far. On an 800 x 768 screen the two forms
 // differ: full screen covers it all, the window stands centred with a fixed size.
