@@ -206,6 +206,17 @@ void closeScreenAtExit() {
   closeScreen();
 }
 
+// Sets `count` changed-line flags. Drawing a row flags its 16 lines, which one plain
+// 16-byte store does; a memset of that size would start a slow string store.
+void flagLines(std::uint8_t* flags, int count) {
+  static constexpr std::uint8_t Sixteen[16] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+  if (count == 16) {
+    std::memcpy(flags, Sixteen, sizeof Sixteen);
+  } else if (count > 0) {
+    std::memset(flags, 1, static_cast<std::size_t>(count));
+  }
+}
+
 }  // namespace
 
 std::string windowTitleFor(const std::string& programPath) {
@@ -296,9 +307,7 @@ void unlockDisplay(int firstLine, int lastLine) {
   if (firstLine != NoLine && pages && pages->work == pages->shown) {
     firstLine = std::max(firstLine, 0);
     lastLine = std::min(lastLine, ScreenHeight - 1);
-    if (firstLine <= lastLine)
-      std::memset(pages->changed.data() + firstLine, 1,
-                  static_cast<std::size_t>(lastLine - firstLine + 1));
+    flagLines(pages->changed.data() + firstLine, lastLine - firstLine + 1);
   }
   displayLock.unlockForProgram();
 }
