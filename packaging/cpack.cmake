@@ -1,38 +1,44 @@
 # Installing combinaciones as a desktop program, and packing it as a .deb.
 #
 #   cmake --install <build> --prefix <dir>     bin/, share/applications/, share/man/,
-#                                              share/doc/combinaciones/copyright
+#                                              share/doc/combinaciones/ (copyright, changelog)
 #   cpack -G DEB  (in the build directory)     combinaciones_<version>_<arch>.deb for /usr
 
 set(packaging_dir ${CMAKE_CURRENT_LIST_DIR})
 set(packaging_out ${CMAKE_CURRENT_BINARY_DIR}/packaging)
 
-# The manual pages carry the version; Debian ships them gzip-compressed, and -n keeps the
-# compressed files free of time stamps so that two builds give the same package.
+# The manual pages carry the version; Debian ships them and the changelog gzip-compressed,
+# and -n keeps the compressed files free of time stamps so that two builds give the same
+# package.
 find_program(GZIP_PROGRAM gzip REQUIRED)
-set(man_pages "")
-foreach(page IN ITEMS combinaciones.6 combinaciones.es.6)
-  configure_file(${packaging_dir}/${page} ${packaging_out}/${page} @ONLY)
+set(compressed "")
+foreach(file IN ITEMS combinaciones.6 combinaciones.es.6 changelog)
+  if(file STREQUAL "changelog")
+    configure_file(${packaging_dir}/${file} ${packaging_out}/${file} COPYONLY)
+  else()
+    configure_file(${packaging_dir}/${file} ${packaging_out}/${file} @ONLY)
+  endif()
   add_custom_command(
-    OUTPUT ${packaging_out}/${page}.gz
-    COMMAND ${GZIP_PROGRAM} -9n -c ${packaging_out}/${page} > ${packaging_out}/${page}.gz
-    DEPENDS ${packaging_out}/${page}
-    COMMENT "Compressing manual page ${page}"
+    OUTPUT ${packaging_out}/${file}.gz
+    COMMAND ${GZIP_PROGRAM} -9n -c ${packaging_out}/${file} > ${packaging_out}/${file}.gz
+    DEPENDS ${packaging_out}/${file}
+    COMMENT "Compressing ${file}"
     VERBATIM)
-  list(APPEND man_pages ${packaging_out}/${page}.gz)
+  list(APPEND compressed ${packaging_out}/${file}.gz)
 endforeach()
-add_custom_target(manual_pages ALL DEPENDS ${man_pages})
+add_custom_target(manual_pages ALL DEPENDS ${compressed})
 
 install(FILES ${packaging_dir}/combinaciones.desktop DESTINATION share/applications)
 install(FILES ${packaging_out}/combinaciones.6.gz DESTINATION share/man/man6)
 install(FILES ${packaging_out}/combinaciones.es.6.gz DESTINATION share/man/es/man6
         RENAME combinaciones.6.gz)
-install(FILES ${packaging_dir}/copyright DESTINATION share/doc/combinaciones)
+install(FILES ${packaging_dir}/copyright ${packaging_out}/changelog.gz
+        DESTINATION share/doc/combinaciones)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME combinaciones)
 set(CPACK_PACKAGE_VENDOR "combinaciones")
-set(CPACK_PACKAGE_CONTACT "Combinaciones maintainers <combinaciones@localhost>")
+set(CPACK_PACKAGE_CONTACT "Combinaciones maintainers <maintainers@combinaciones.example>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "list every combination of six numbers from 1 to n")
@@ -51,7 +57,9 @@ página; después muestra cuántas hay y cuánto tardó el listado. La barra
 espaciadora detiene el listado; Alt+Intro cambia entre pantalla completa y
 ventana.")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
-set(CPACK_DEBIAN_PACKAGE_SECTION games)
+# Section math: Debian keeps the programs of section games in /usr/games, and this one
+# belongs in /usr/bin with the other desktop programs.
+set(CPACK_DEBIAN_PACKAGE_SECTION math)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # combinaciones_<version>_<arch>.deb; the architecture comes from dpkg.
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

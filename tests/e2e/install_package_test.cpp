@@ -97,7 +97,7 @@ TEST_F(InstallPackage, IsNamedAndDescribedForDebian) {
   EXPECT_EQ(field("Package"), "combinaciones");
   EXPECT_EQ(field("Version"), COMBINACIONES_VERSION);
   EXPECT_EQ(field("Architecture"), arch);
-  EXPECT_EQ(field("Section"), "games");
+  EXPECT_EQ(field("Section"), "math");
   EXPECT_NE(field("Maintainer").find('@'), std::string::npos);
   // The window, full screen and sound come from SDL2; dpkg-shlibdeps names its package.
   EXPECT_NE(field("Depends").find("libsdl2-2.0-0"), std::string::npos) << field("Depends");
@@ -114,7 +114,8 @@ TEST_F(InstallPackage, InstallsProgramDesktopEntryAndManualPages) {
   EXPECT_TRUE(info.st_mode & S_IXOTH);
   for (const char* file :
        {"usr/share/applications/combinaciones.desktop", "usr/share/man/man6/combinaciones.6.gz",
-        "usr/share/man/es/man6/combinaciones.6.gz", "usr/share/doc/combinaciones/copyright"})
+        "usr/share/man/es/man6/combinaciones.6.gz", "usr/share/doc/combinaciones/copyright",
+        "usr/share/doc/combinaciones/changelog.gz"})
     EXPECT_TRUE(fs::is_regular_file(*root_ / file)) << file;
   // Nothing else: no headers, libraries or test programs.
   const std::string listing = shell("dpkg-deb -c " + quoted(*package_)).output;
