@@ -360,23 +360,34 @@ TEST_F(Display, UnlockFlagsTheNamedLines) {
     EXPECT_EQ(screen::lineChanged(y), (y >= 10 && y <= 20) || y >= 590) << "line " << y;
 }
 
-TEST_F(Display, PassesGoOnWhileTheProgramHammersTheLock) {
+// The program's thread takes the lock over and over, each time drawing a new value into
+// the first and the last pixel line. Passes must keep coming, and none may copy the page
+// in the middle of a drawing: every picture shows the two lines alike.
+TEST_F(Display, LockKeepsPassesComingAndWhole) {
   screen::openScreen();
   ASSERT_TRUE(screen::screenReady());
   waitForPasses(1);
   const std::uint64_t start = screen::displayStats().passes;
   const auto end = std::chrono::steady_clock::now() + 300ms;
-  std::uint64_t locks = 0;
+  std::uint16_t value = 0;
+  int torn = 0, pictures = 0;
   while (std::chrono::steady_clock::now() < end) {
-    for (int i = 0; i < 1000; ++i) {
+    for (int i = 0; i < 5000; ++i) {
       screen::lockDisplay();
-      screen::unlockDisplay(0, 0);
+      std::uint16_t* page = screen::workPage();
+      ++value;
+      std::fill_n(page, 800, value);
+      std::fill_n(page + 599 * 800, 800, value);
+      screen::unlockDisplay(0, 599);
     }
-    locks += 1000;
+    const std::vector<std::uint32_t> picture = probe->picture();
+    ++pictures;
+    if (picture[0] != picture[599 * 800] || picture[799] != picture[599 * 800 + 799]) ++torn;
   }
   const std::uint64_t passes = screen::displayStats().passes - start;
   // A pass every 10 ms or so: about 30 in 300 ms when the lock lets them through.
-  EXPECT_GE(passes, 10u) << "after " << locks << " program locks";
+  EXPECT_GE(passes, 10u);
+  EXPECT_EQ(torn, 0) << "of " << pictures << " pictures";
 }
 
 }  // namespace
