@@ -1,4 +1,5 @@
 #include "screen/platform/sdl_beep.h"
+#include "screen/platform/sdl_subsystems.h"
 
 #include <SDL.h>
 
@@ -38,7 +39,10 @@ SdlBeeper::~SdlBeeper() {
   wake_.notify_one();
   if (player_ != nullptr) SDL_WaitThread(player_, nullptr);
   if (device_ != 0) SDL_CloseAudioDevice(device_);
-  if (audioStarted_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  if (audioStarted_) {
+    const std::lock_guard subsystems(sdlSubsystemLock());
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  }
 }
 
 void SdlBeeper::beep() {
@@ -54,7 +58,10 @@ void SdlBeeper::beep() {
 // Starts SDL's audio subsystem, on its own and apart from video, and opens the default
 // device for the tone's format; SDL converts if the device wants another.
 bool SdlBeeper::openDevice() {
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+  {
+    const std::lock_guard subsystems(sdlSubsystemLock());
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+  }
   audioStarted_ = true;
   SDL_AudioSpec wanted{};
   wanted.freq = SampleRate;

@@ -14,6 +14,7 @@
 #include "screen/platform/sdl_beep.h"
 #include "screen/platform/sdl_display_modes.h"
 #include "screen/platform/sdl_keys.h"
+#include "screen/platform/sdl_subsystems.h"
 
 namespace screen {
 namespace {
@@ -99,7 +100,10 @@ bool SdlPlatform::start(const std::string& title) {
   // Only a driver that shows a picture to a person will do; SDL would otherwise fall back
   // to drawing into memory. A driver named in SDL's own environment variable still wins.
   SDL_SetHint(SDL_HINT_VIDEODRIVER, screenDrivers().c_str());
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+  {
+    const std::lock_guard subsystems(sdlSubsystemLock());
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+  }
   videoStarted_ = true;
   SDL_DisableScreenSaver();
   arrow_ = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW);
@@ -112,7 +116,10 @@ void SdlPlatform::stop() {
   if (arrow_ != nullptr) SDL_FreeCursor(arrow_);
   arrow_ = nullptr;
   if (saverWasEnabled_) SDL_EnableScreenSaver();
-  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  {
+    const std::lock_guard subsystems(sdlSubsystemLock());
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  }
   videoStarted_ = false;
 }
 
