@@ -2,8 +2,8 @@
 // key codes and read back from the page as a person would see them.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <thread>
@@ -32,7 +32,6 @@ constexpr KeyCode PageUp = screen::extendedKey(0x49);
 
 constexpr std::uint16_t Background = 0x0008;  // 0x000044 as the page stores it
 constexpr std::uint16_t Green = 0x07E0;
-constexpr std::uint16_t White = 0xFFFF;
 
 void pushKey(KeyCode code) {
   screen::lockDisplay();
