@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <thread>
@@ -164,6 +166,64 @@ TEST_F(Display, FailedOpenLeavesTextOnStandardOutput) {
   testing::internal::CaptureStdout();
   screen::printText("Error setting video mode!", true);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error setting video mode!\r\n");
+}
+
+// A headless platform that tells what it was given and when it was taken down.
+class ReportingPlatform : public HeadlessPlatform {
+ public:
+  ReportingPlatform(std::shared_ptr<Probe> probe, std::string* title)
+      : HeadlessPlatform(std::move(probe)), title_(title) {}
+  bool start(const std::string& title) override {
+    *title_ = title;
+    return HeadlessPlatform::start(title);
+  }
+  void stop() override {
+    HeadlessPlatform::stop();
+    std::fputs("display taken down\n", stderr);
+  }
+
+ private:
+  std::string* title_;
+};
+
+void openReportingScreen() {
+  static std::string title;
+  screen::usePlatform([] {
+    return std::make_unique<ReportingPlatform>(std::make_shared<HeadlessPlatform::Probe>(), &title);
+  });
+  screen::openScreen();
+  if (!screen::screenReady()) std::_Exit(99);
+}
+
+TEST(ProgramEnd, TakesTheDisplayDownAndEndsWithTheStatus) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        openReportingScreen();
+        screen::endProgram(0);
+      },
+      testing::ExitedWithCode(0), "display taken down");
+  EXPECT_EXIT(screen::endProgram(3), testing::ExitedWithCode(3), "");
+  // An ending signal takes the display down from the display thread.
+  EXPECT_EXIT(
+      {
+        openReportingScreen();
+        std::raise(SIGTERM);
+        for (;;) std::this_thread::sleep_for(1s);
+      },
+      testing::ExitedWithCode(128 + SIGTERM), "display taken down");
+}
+
+TEST(WindowTitle, TheWindowIsNamedAfterTheProgram) {
+  std::string title;
+  screen::usePlatform([&title] {
+    return std::make_unique<ReportingPlatform>(std::make_shared<HeadlessPlatform::Probe>(), &title);
+  });
+  screen::openScreen();
+  EXPECT_TRUE(screen::screenReady());
+  screen::closeScreen();
+  screen::usePlatform(nullptr);
+  EXPECT_EQ(title, "unit_tests");
 }
 
 TEST(WindowTitle, IsTheFileNameWithoutDirectoryAndExtension) {
