@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <limits>
 #include <new>
-#include <thread>
 
 #include "screen/display.h"
 #include "screen/keyboard.h"
@@ -163,9 +162,9 @@ void showNoMemory(std::int32_t n) {
 }
 
 void waitForAnyKey() {
-  // A short pause between polls keeps an idle program off the processor; a key still
-  // ends the wait within one display pass.
-  while (pollKey().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  // Between polls the program sleeps until the display thread queues a key, so an idle
+  // wait keeps off the processor and a key ends it at once.
+  while (pollKey().empty()) waitForKey(std::chrono::milliseconds(10));
 }
 
 int runLister() {

@@ -3,8 +3,10 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <ctime>
+#include <mutex>
 #include <thread>
 
 #include "screen/display.h"
@@ -20,6 +22,9 @@ std::array<KeyCode, QueueSlots> slots{};
 unsigned writeIndex = 0;
 unsigned readIndex = 0;
 std::atomic<unsigned> queued{0};
+// Lets a waiting program sleep until the display thread queues a key.
+std::mutex arrivalMutex;
+std::condition_variable arrival;
 
 constexpr auto IdlePause = std::chrono::milliseconds(25);
 
@@ -132,8 +137,8 @@ class LineEditor {
     text_.insert(position_, added);
     const std::size_t printed = text_.size() - position_;
     printText(std::string_view(text_).substr(position_), false);
-    const std::int64_t end =
-        std::int64_t{start.row - 1} * width_ + (start.column - 1) + static_cast<std::int64_t>(printed);
+    const std::int64_t end = std::int64_t{start.row - 1} * width_ + (start.column - 1) +
+                             static_cast<std::int64_t>(printed);
     if (appended || end <= std::int64_t{height_} * width_) {
       locate(start.row, start.column);
       move(static_cast<std::int64_t>(added.size()));
@@ -168,6 +173,8 @@ void pushKey(KeyCode code) {
   } else {
     queued.fetch_add(1, std::memory_order_relaxed);
   }
+  { const std::lock_guard guard(arrivalMutex); }
+  arrival.notify_one();
 }
 
 KeyText pollKey() {
@@ -183,6 +190,11 @@ KeyText pollKey() {
   if (code <= 0) return KeyText();
   if (code <= 255) return KeyText(1, static_cast<char>(code));
   return KeyText{static_cast<char>(255), static_cast<char>((code >> 8) & 0xFF)};
+}
+
+void waitForKey(std::chrono::milliseconds timeout) {
+  std::unique_lock guard(arrivalMutex);
+  arrival.wait_for(guard, timeout, [] { return queued.load(std::memory_order_relaxed) != 0; });
 }
 
 bool keyWaiting() {
@@ -230,7 +242,8 @@ double timerSeconds() {
     return static_cast<double>(std::int64_t{now.tv_sec} * 1000000000 + now.tv_nsec) * factor;
   }
   clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
-  const auto ticks = static_cast<std::uint32_t>(std::int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1000000);
+  const auto ticks =
+      static_cast<std::uint32_t>(std::int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1000000);
   return ticks * 0.001;
 }
 

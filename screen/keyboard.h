@@ -2,6 +2,7 @@
 // typed line with echo, and the monotonic clock.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string_view>
 
@@ -14,7 +15,9 @@ using KeyCode = std::int32_t;
 // "" for no key, one character, or the character 255 and an extended key's second one.
 using KeyText = Text;
 
-constexpr KeyCode extendedKey(int secondCharacter) { return secondCharacter * 256 + 255; }
+constexpr KeyCode extendedKey(int secondCharacter) {
+  return secondCharacter * 256 + 255;
+}
 
 constexpr KeyCode KeyUp = extendedKey(0x48);
 constexpr KeyCode KeyDown = extendedKey(0x50);
@@ -31,6 +34,8 @@ void pushKey(KeyCode code);
 // Takes the oldest key from the queue; "" when none waits. Never waits for one.
 KeyText pollKey();
 bool keyWaiting();
+// Sleeps until a key is queued or the timeout passes, whichever comes first.
+void waitForKey(std::chrono::milliseconds timeout);
 // Empties the queue (when a display opens).
 void clearKeys();
 
