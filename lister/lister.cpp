@@ -16,8 +16,6 @@ using namespace screen;
 
 namespace {
 
-constexpr std::int32_t ComboSize = 6;
-
 // A row of 100 spaces whose background falls from 0x00FD88 to 0x003788.
 void drawGradientBar() {
   for (int i = 1; i <= GridColumns; ++i) {
