@@ -17,14 +17,14 @@ std::uint32_t barColour(int i) {
 }
 
 struct ScreenCase {
-  const char* spec;  // Xvfb's screen: width x height x depth
+  const char* geometry;  // Xvfb's screen: width x height x depth
   int depth;
   bool fullScreen;  // the form the program takes there
   int left, top;    // where the picture's top-left corner stands on the screen
 };
 
 void PrintTo(const ScreenCase& c, std::ostream* out) {
-  *out << c.spec;
+  *out << c.geometry;
 }
 
 class ScreenForms : public ProgramTest, public ::testing::WithParamInterface<ScreenCase> {};
@@ -34,7 +34,7 @@ class ScreenForms : public ProgramTest, public ::testing::WithParamInterface<Scr
 // elsewhere an 800 x 600 window centred on the desktop.
 TEST_P(ScreenForms, PictureStandsWhereTheFormPutsIt) {
   const ScreenCase& screen = GetParam();
-  ASSERT_TRUE(startServer(screen.spec));
+  ASSERT_TRUE(startServer(screen.geometry));
   ASSERT_TRUE(startProgram());
   const std::optional<CellGrid> grid = waitForFrame(screen.left, screen.top, screen.depth);
   ASSERT_TRUE(grid) << "no frame at " << screen.left << "," << screen.top;
@@ -79,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(Screens, ScreenForms,
                                            ScreenCase{"800x1024x16", 16, true, 0, 212},
                                            ScreenCase{"1024x768x24", 24, false, 112, 84}),
                          [](const auto& info) {
-                           std::string name = info.param.spec;
+                           std::string name = info.param.geometry;
                            for (char& c : name)
                              if (c == 'x') c = '_';
                            return "Screen_" + name;
@@ -154,12 +154,12 @@ TEST(NoDisplay, WritesTheMessageAndEndsWithStatusZero) {
 // A screen SDL has no window surface for (8-bit palette, 10 bits a component) cannot show
 // the picture in either form: the same message, status 0, and no window left behind.
 TEST_F(ProgramTest, ScreenWithoutAUsableSurfaceGivesTheMessage) {
-  for (const char* spec : {"800x600x8", "800x600x30"}) {
-    ASSERT_TRUE(startServer(spec));
+  for (const char* geometry : {"800x600x8", "800x600x30"}) {
+    ASSERT_TRUE(startServer(geometry));
     ASSERT_TRUE(startProgram());
-    EXPECT_EQ(program->waitForExit(WaitTimeout), 0) << spec;
-    EXPECT_EQ(program->output(), "Error setting video mode!\r\n") << spec;
-    EXPECT_FALSE(server->findWindow(ProgramTitle)) << spec;
+    EXPECT_EQ(program->waitForExit(WaitTimeout), 0) << geometry;
+    EXPECT_EQ(program->output(), "Error setting video mode!\r\n") << geometry;
+    EXPECT_FALSE(server->findWindow(ProgramTitle)) << geometry;
   }
 }
 
