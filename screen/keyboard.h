@@ -36,7 +36,7 @@ KeyText pollKey();
 bool keyWaiting();
 // Sleeps until a key is queued or the timeout passes, whichever comes first.
 void waitForKey(std::chrono::milliseconds timeout);
-// Empties the queue (when a display opens).
+// Empties the queue: the queue lives for the whole run, so tests start from an empty one.
 void clearKeys();
 
 // Edits one line with echo at the cursor and returns it without its ending key.
