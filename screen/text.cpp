@@ -1,16 +1,11 @@
 #include "screen/text.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdio>
 #include <cstring>
 
 #include "screen/display.h"
 #include "screen/glyphs.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace screen {
 namespace {
@@ -78,32 +73,14 @@ class Output {
   int lastLine_ = -1;
 };
 
-// A bit for each of the 16 pixel rows in which two glyphs differ.
-std::uint32_t differingRows(const std::uint8_t* a, const std::uint8_t* b) {
-#if defined(__SSE2__)
-  const __m128i rowsA = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a));
-  const __m128i rowsB = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b));
-  return ~static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(rowsA, rowsB))) & 0xFFFF;
-#else
-  std::uint32_t rows = 0;
-  for (int y = 0; y < CellHeight; ++y) rows |= static_cast<std::uint32_t>(a[y] != b[y]) << y;
-  return rows;
-#endif
-}
-
-// Paints glyph in its colours over the cell, which shows `shown`. When the colours stay
-// the same only the pixel rows whose glyph bits differ are written: the others already
-// hold the right pixels, and every row skipped is a cache line the page is spared.
+// Paints the whole cell: glyph bits in the foreground, the rest in the background.
 void paintCell(std::uint16_t* page, int row, int column, std::uint8_t glyph,
-               std::uint16_t foreground, std::uint16_t background, std::uint64_t shown) {
+               std::uint16_t foreground, std::uint16_t background) {
   const PixelRow back = PixelRow{} + background;
   const PixelRow diff = PixelRow{} + static_cast<std::uint16_t>(foreground ^ background);
   std::uint16_t* target = page + row * CellHeight * ScreenWidth + column * CellWidth;
   const std::uint8_t* bits = Glyphs[glyph];
-  const bool sameColours = shown >> 8 == cellKey(glyph, foreground, background) >> 8;
-  for (std::uint32_t rows = sameColours ? differingRows(bits, Glyphs[shown & 0xFF]) : 0xFFFF;
-       rows != 0; rows &= rows - 1) {
-    const int y = std::countr_zero(rows);
+  for (int y = 0; y < CellHeight; ++y) {
     PixelRow mask;
     std::memcpy(&mask, RowMasks.masks[bits[y]], sizeof mask);
     const PixelRow pixels = back ^ (mask & diff);
@@ -138,7 +115,7 @@ void drawCharacter(Output& out, std::uint8_t glyph) {
   if (shown != key) {
     const int top = state.row * CellHeight;
     paintCell(out.write(top, top + CellHeight - 1), state.row, state.column, glyph,
-              state.foreground, state.background, shown);
+              state.foreground, state.background);
     shown = key;
   }
   if (++state.column == GridColumns) {
@@ -222,7 +199,7 @@ void drawInRow(std::string_view text) {
       lockDisplay();
       page = workPage();
     }
-    paintCell(page, state.row, column, glyph, state.foreground, state.background, shows[column]);
+    paintCell(page, state.row, column, glyph, state.foreground, state.background);
     shows[column] = key;
   }
   if (page != nullptr)
