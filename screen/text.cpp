@@ -80,6 +80,7 @@ void paintCell(std::uint16_t* page, int row, int column, std::uint8_t glyph,
   const PixelRow diff = PixelRow{} + static_cast<std::uint16_t>(foreground ^ background);
   std::uint16_t* target = page + row * CellHeight * ScreenWidth + column * CellWidth;
   const std::uint8_t* bits = Glyphs[glyph];
+#pragma GCC unroll 16
   for (int y = 0; y < CellHeight; ++y) {
     PixelRow mask;
     std::memcpy(&mask, RowMasks.masks[bits[y]], sizeof mask);
