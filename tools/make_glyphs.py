@@ -7,6 +7,7 @@ the glyph that the font's table names for that character is taken, so the order
 of glyphs inside the font does not matter.
 
 usage: tools/make_glyphs.py [font.psf.gz] > screen/glyphs.cpp
+(the font comes with `apt-get install console-data`)
 """
 import gzip
 import sys
