@@ -66,9 +66,9 @@ class LabelTable {
 };
 
 struct Listing {
-  std::int64_t count = 0;   // combinations written
-  double startTime = 0.0;   // timerSeconds() just before the first entry
-  bool completed = false;   // false when the space bar ended it
+  std::int64_t count = 0;  // combinations written
+  double startTime = 0.0;  // timerSeconds() just before the first entry
+  bool completed = false;  // false when the space bar ended it
 };
 
 // Opens the display and draws the frame; with no display, writes the message line to

@@ -15,7 +15,9 @@ std::vector<std::uint32_t> HeadlessPlatform::Probe::picture() {
   return screen;
 }
 
-bool HeadlessPlatform::start(const std::string&) { return !probe_->failStart; }
+bool HeadlessPlatform::start(const std::string&) {
+  return !probe_->failStart;
+}
 
 bool HeadlessPlatform::openForm(DisplayForm form) {
   if (form == DisplayForm::Window ? probe_->failWindow.load() : probe_->failFullScreen.load())
@@ -25,11 +27,12 @@ bool HeadlessPlatform::openForm(DisplayForm form) {
   return true;
 }
 
-void HeadlessPlatform::closeForm() { probe_->formOpen = false; }
+void HeadlessPlatform::closeForm() {
+  probe_->formOpen = false;
+}
 
 Surface HeadlessPlatform::surface() {
-  return Surface{reinterpret_cast<std::uint8_t*>(frame_.data()), 800 * 4, PixelFormat::Xrgb8888,
-                 0};
+  return Surface{reinterpret_cast<std::uint8_t*>(frame_.data()), 800 * 4, PixelFormat::Xrgb8888, 0};
 }
 
 // The frame is the display thread's own; presenting copies it to where tests read it.

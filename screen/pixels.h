@@ -9,8 +9,8 @@
 namespace screen {
 
 constexpr std::uint32_t xrgbFrom565(std::uint16_t p) {
-  return static_cast<std::uint32_t>(p >> 11) << 19 | static_cast<std::uint32_t>((p >> 5) & 0x3F)
-                                                         << 10 |
+  return static_cast<std::uint32_t>(p >> 11) << 19 |
+         static_cast<std::uint32_t>((p >> 5) & 0x3F) << 10 |
          static_cast<std::uint32_t>(p & 0x1F) << 3;
 }
 

@@ -14,7 +14,9 @@ Text decimalText(std::int64_t value) {
   return Text(digits, static_cast<std::size_t>(length));
 }
 
-Text integerText(std::int64_t value) { return value < 0 ? decimalText(value) : ' ' + decimalText(value); }
+Text integerText(std::int64_t value) {
+  return value < 0 ? decimalText(value) : ' ' + decimalText(value);
+}
 
 Text realText(double value) {
   if (!std::isfinite(value)) return std::isnan(value) ? " nan" : value < 0 ? "-inf" : " inf";
@@ -46,9 +48,13 @@ Text realText(double value) {
   return (value < 0 ? "-" : " ") + text;
 }
 
-void printInteger(std::int64_t value, bool newLine) { printText(integerText(value), newLine); }
+void printInteger(std::int64_t value, bool newLine) {
+  printText(integerText(value), newLine);
+}
 
-void printReal(double value, bool newLine) { printText(realText(value), newLine); }
+void printReal(double value, bool newLine) {
+  printText(realText(value), newLine);
+}
 
 std::int32_t parseInteger(std::string_view line) {
   constexpr std::size_t MaxItem = 11;
@@ -89,10 +95,11 @@ std::int32_t parseInteger(std::string_view line) {
   bool negative = false;
   if (i < length && (item[i] == '+' || item[i] == '-')) negative = item[i++] == '-';
   std::int64_t magnitude = 0;  // at most 11 digits: far inside 64 bits
-  for (; i < length && item[i] >= '0' && item[i] <= '9'; ++i) magnitude = magnitude * 10 + (item[i] - '0');
+  for (; i < length && item[i] >= '0' && item[i] <= '9'; ++i)
+    magnitude = magnitude * 10 + (item[i] - '0');
   const std::int64_t value = negative ? -magnitude : magnitude;
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
-                                                            std::numeric_limits<std::int32_t>::max()));
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+      value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
 }  // namespace screen

@@ -61,6 +61,7 @@ def main():
         "",
         "namespace screen {",
         "",
+        "// clang-format off",
         "const std::uint8_t Glyphs[256][GlyphHeight] = {",
     ]
     for b in range(256):
@@ -73,7 +74,7 @@ def main():
             sys.exit("font lacks U+%04X for byte 0x%02X" % (ord(ch), b))
         hexrows = ", ".join("0x%02X" % r for r in rows)
         out.append("    {%s},  // 0x%02X U+%04X" % (hexrows, b, ord(ch)))
-    out += ["};", "", "}  // namespace screen", ""]
+    out += ["};", "// clang-format on", "", "}  // namespace screen", ""]
     sys.stdout.write("\n".join(out))
 
 

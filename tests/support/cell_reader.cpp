@@ -94,7 +94,9 @@ CellGrid CellGrid::fromPicture(const std::vector<std::uint32_t>& rgb, int width,
   return fromPage(page.data());
 }
 
-std::string CellGrid::rowText(int row) const { return text(row, 1, 100); }
+std::string CellGrid::rowText(int row) const {
+  return text(row, 1, 100);
+}
 
 std::string CellGrid::text(int row, int column, int length) const {
   std::string s;
