@@ -186,7 +186,9 @@ bool fitsInRow(std::string_view text) {
 }
 
 // The common case of output, the labels of the listing among them: characters that end
-// on the cursor's row. Only the cells that change are painted, under one lock.
+// on the cursor's row. Only the cells that change are painted, under one lock. It does
+// by hand what drawCharacter and Output do, with the colours' key made once: going
+// through them costs the listing about an eighth of its time.
 void drawInRow(std::string_view text) {
   std::uint16_t* page = nullptr;
   std::uint64_t* shows = state.shows[state.row];
